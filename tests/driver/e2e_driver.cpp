@@ -127,6 +127,40 @@ bool WriteBmp(HDC src, const RECT& r, const std::wstring& path) {
     return ok;
 }
 
+struct TopWindowsCtx {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+// Enumeration callbacks are named functions: the 32-bit build needs them stdcall.
+BOOL CALLBACK CollectTopWindow(HWND hwnd, LPARAM lp) {
+    auto* c = reinterpret_cast<TopWindowsCtx*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == c->pid && IsWindowVisible(hwnd))
+        c->found.push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectBoxPart(HWND child, LPARAM lp) {
+    auto* info = reinterpret_cast<MessageBoxInfo*>(lp);
+    std::string cls = ClassName(child);
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    if (!(style & WS_VISIBLE))
+        return TRUE;
+    if (cls == "Button") {
+        info->buttons.push_back({GetDlgCtrlID(child), Text(child)});
+    } else if (cls == "Static" && (style & SS_TYPEMASK) != SS_ICON) {
+        std::string t = Text(child);
+        if (!t.empty()) {
+            if (!info->text.empty())
+                info->text += '\n';
+            info->text += t;
+        }
+    }
+    return TRUE;
+}
+
 } // namespace
 
 // ---- processes ------------------------------------------------------------------------------
@@ -206,20 +240,8 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeout_ms, DWORD interv
 // ---- finding windows ------------------------------------------------------------------------
 
 std::vector<HWND> TopWindows(DWORD pid) {
-    struct Ctx {
-        DWORD pid;
-        std::vector<HWND> found;
-    } ctx{pid, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == c->pid && IsWindowVisible(hwnd))
-                c->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    TopWindowsCtx ctx{pid, {}};
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
 
@@ -326,30 +348,7 @@ bool IsShown(HWND hwnd) {
 MessageBoxInfo ReadMessageBox(HWND box) {
     MessageBoxInfo info;
     info.caption = WindowCaption(box);
-    struct Ctx {
-        MessageBoxInfo* info;
-    } ctx{&info};
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            std::string cls = ClassName(child);
-            LONG style = GetWindowLongA(child, GWL_STYLE);
-            if (!(style & WS_VISIBLE))
-                return TRUE;
-            if (cls == "Button") {
-                c->info->buttons.push_back({GetDlgCtrlID(child), Text(child)});
-            } else if (cls == "Static" && (style & SS_TYPEMASK) != SS_ICON) {
-                std::string t = Text(child);
-                if (!t.empty()) {
-                    if (!c->info->text.empty())
-                        c->info->text += '\n';
-                    c->info->text += t;
-                }
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    EnumChildWindows(box, CollectBoxPart, reinterpret_cast<LPARAM>(&info));
     return info;
 }
 
