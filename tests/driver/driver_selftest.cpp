@@ -111,6 +111,28 @@ TEST_F(DriverTest, MouseClickPressesButton) {
     EXPECT_TRUE(StatusIs("clicked 2")) << e2e::Text(Ctl(kIdStatus));
 }
 
+TEST_F(DriverTest, ClicksLandOnTheWindowBroughtToFront) {
+    // A second target exactly on top of the first: every click must reach the one asked for.
+    e2e::Process other;
+    ASSERT_TRUE(e2e::Launch(e2e::ExeDir() + L"driver_target.exe", L"", e2e::ExeDir(), &other));
+    HWND second = e2e::FindTopWindow(other.pid, kTargetClass, kTargetCaption, kWait);
+    ASSERT_NE(second, nullptr);
+    HWND windows[] = {main_, second};
+    int clicks[] = {0, 0};
+    for (int i = 0; i < 6; ++i) {
+        int which = i % 2;
+        ASSERT_TRUE(e2e::Click(e2e::Child(windows[which], kIdButtonHello)));
+        ++clicks[which];
+        for (int w = 0; w < 2; ++w) {
+            std::string want = clicks[w] ? "clicked " + std::to_string(clicks[w]) : "就绪";
+            HWND status = e2e::Child(windows[w], kIdStatus);
+            EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::Text(status) == want; }, kWait))
+                << "click " << i << " window " << w << ": " << e2e::Text(status);
+        }
+    }
+    e2e::Release(&other);
+}
+
 TEST_F(DriverTest, MessageClickPressesButton) {
     ASSERT_TRUE(e2e::ClickMessage(Ctl(kIdButtonHello)));
     EXPECT_TRUE(StatusIs("clicked 1")) << e2e::Text(Ctl(kIdStatus));

@@ -367,12 +367,45 @@ int FocusedControlId(HWND any_window_of_thread) {
     return ControlId(FocusedWindow(any_window_of_thread));
 }
 
+// Returns once the window's thread has handled what was sent to it before (activation, raising).
+static void SyncWithThread(HWND hwnd) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+}
+
+static bool OwnedBy(HWND hwnd, HWND owner) {
+    for (HWND o = GetWindow(hwnd, GW_OWNER); o; o = GetWindow(o, GW_OWNER)) {
+        if (o == owner)
+            return true;
+    }
+    return false;
+}
+
+// True when nothing but the window's own boxes lies above it.
+static bool OnTop(HWND top) {
+    for (HWND z = GetTopWindow(nullptr); z; z = GetWindow(z, GW_HWNDNEXT)) {
+        if (z == top)
+            return true;
+        if (IsWindowVisible(z) && !OwnedBy(z, top))
+            return false;
+    }
+    return false;
+}
+
 bool BringToForeground(HWND hwnd, DWORD timeout_ms) {
     HWND top = TopLevel(hwnd);
-    if (GetForegroundWindow() == top)
+    if (GetForegroundWindow() == top && OnTop(top))
         return true;
     SetForegroundWindow(top);
-    if (WaitUntil([&] { return GetForegroundWindow() == top; }, timeout_ms / 2))
+    // The foreground changes at once; the window is raised when its own thread gets to it, and
+    // a click sent before that may land on whatever was on top.
+    bool raised = WaitUntil(
+        [&] {
+            SyncWithThread(top);
+            return GetForegroundWindow() == top && OnTop(top);
+        },
+        timeout_ms / 2);
+    if (raised)
         return true;
     // Some systems refuse the foreground to a process without input: join its input first.
     WithAttachedInput(top, [&] {
@@ -380,7 +413,12 @@ bool BringToForeground(HWND hwnd, DWORD timeout_ms) {
         SetForegroundWindow(top);
         return true;
     });
-    return WaitUntil([&] { return GetForegroundWindow() == top; }, timeout_ms / 2);
+    return WaitUntil(
+        [&] {
+            SyncWithThread(top);
+            return GetForegroundWindow() == top;
+        },
+        timeout_ms / 2);
 }
 
 bool FocusControl(HWND control, DWORD timeout_ms) {
