@@ -1,6 +1,13 @@
 // Operates a Windows program's windows from another process, as a person at the keyboard and
 // mouse would, for the end-to-end tests. Every wait takes a time-out in milliseconds and returns
 // instead of hanging. Texts are ANSI (code page 936) unless a function says wide.
+//
+// Under Wine 8 on Xvfb without a window manager (Managed=N) real input works: SetForegroundWindow
+// from the test process, SendInput keys (with modifiers and the extended bit) to the focused
+// control, and SetCursorPos + SendInput clicks at the window under the cursor. Keys go to the
+// foreground window's focus, and activating a plain window gives the focus to the window itself
+// unless the program moves it on; use FocusControl or Click on a control first. BM_CLICK and
+// posted WM_KEY* / WM_CHAR remain as fallbacks; posted keys carry no modifier state.
 #pragma once
 
 #include <windows.h>
