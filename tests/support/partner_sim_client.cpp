@@ -6,6 +6,8 @@ namespace partner_sim {
 
 namespace {
 
+constexpr size_t kReadSlack = 65536;
+
 ULONGLONG Deadline(DWORD timeoutMs) {
     return GetTickCount64() + timeoutMs;
 }
@@ -150,7 +152,9 @@ bool ReadItem(HWND list, int index, std::wstring& text, DWORD timeoutMs) {
                              timeoutMs, &len) ||
         static_cast<LRESULT>(len) == LB_ERR)
         return false;
-    std::wstring buf(len + 1, L'\0');
+    // Across processes the whole current text is copied back whatever the buffer size, so an
+    // item that grew since LB_GETTEXTLEN would overrun an exact buffer: keep room to spare.
+    std::wstring buf(len + 1 + kReadSlack, L'\0');
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutW(list, LB_GETTEXT, static_cast<WPARAM>(index),
                              reinterpret_cast<LPARAM>(buf.data()), SMTO_NORMAL, timeoutMs, &got) ||

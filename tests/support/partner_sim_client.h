@@ -83,7 +83,9 @@ HWND FindPartnerDialog(const wchar_t* title = kPartnerTitle, DWORD pid = 0);
 HWND ListBox(HWND dialog, int n = 0);
 int ListBoxCount(HWND dialog);
 
-// Reads the list box of another process with the wide messages. False on a time-out or error.
+// Reads the list box of another process with the wide messages. False on a time-out or error,
+// and when an item got longer between LB_GETTEXTLEN and LB_GETTEXT (the buffer has 64K
+// characters to spare for that case).
 bool ReadItems(HWND list, std::vector<std::wstring>& items, DWORD timeoutMs = 2000);
 bool ReadItem(HWND list, int index, std::wstring& text, DWORD timeoutMs = 2000);
 

@@ -295,6 +295,12 @@ TEST(PartnerSim, MutateOnLenChangesTheItemBetweenLengthAndText) {
     std::wstring third;
     ASSERT_TRUE(ps::ReadItem(list, 2, third));
     EXPECT_EQ(third, L"C:\\a\\three.chk");
+
+    // The client notices the change instead of returning a cut-off text; a second read works.
+    ASSERT_TRUE(ps::SendCommand(sim, "mutate-on-len 2 " + longText));
+    EXPECT_FALSE(ps::ReadItem(list, 2, third));
+    ASSERT_TRUE(ps::ReadItem(list, 2, third));
+    EXPECT_EQ(third, longWide);
 }
 
 TEST(PartnerSim, BadCommandsFailAndChangeNothing) {
