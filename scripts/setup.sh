@@ -7,7 +7,7 @@ packages=(
   cmake make python3 file
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   googletest
-  wine64 xvfb xauth x11-utils imagemagick locales
+  wine64 xvfb xauth x11-utils imagemagick locales fonts-wqy-microhei
 )
 
 missing=()
