@@ -103,7 +103,7 @@ void DrawCaptionButton(HDC dc, const RECT& r, int code, const WindowState& state
         DeleteObject(shape);
     }
     const COLORREF ink = Resolve(palette, state.active ? kCaptionText : kCaptionTextInactive);
-    const int glyph = std::max<int>(6, ((r.bottom - r.top) / 2) & ~1);
+    const int glyph = std::max<int>(7, (r.bottom - r.top) * 5 / 8);
     const int gx = (r.left + r.right - glyph) / 2;
     const int gy = (r.top + r.bottom - glyph) / 2;
     switch (code) {
@@ -398,8 +398,10 @@ void RenderPushButton(HWND hwnd, const WindowState& state, HDC target) {
     FillVerticalGradient(dc, rect, Resolve(palette, faceTop), Resolve(palette, faceBottom));
     if (AeroEnabled() && !pressed) {
         RECT gloss{0, 0, width, height / 2};
-        FillVerticalGradient(dc, gloss, Mix(Resolve(palette, faceTop), RGB(255, 255, 255), 120),
-                             Resolve(palette, faceTop));
+        // Ends in the face colour of the middle row, so the sheen has no hard edge.
+        const COLORREF top = Resolve(palette, faceTop);
+        FillVerticalGradient(dc, gloss, Mix(top, RGB(255, 255, 255), 120),
+                             Mix(top, Resolve(palette, faceBottom), 128));
     }
     SelectClipRgn(dc, nullptr);
     COLORREF border =
