@@ -217,6 +217,10 @@ int CaptionMiddleY(HWND hwnd) {
     return (frame + (origin.y - window.top)) / 2;
 }
 
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
 // --- The cases. ---
 
 TEST(SkinEngine, ExportsTheTwoEntryPointsByPlainName) {
@@ -427,9 +431,8 @@ TEST(SkinEngine, LeavesDialogBoxesAlone) {
         tpl.itemClass[1] = 0x0080; // button
         tpl.itemText[0] = L'O';
         tpl.itemText[1] = L'K';
-        HWND dialog = CreateDialogIndirectParamW(
-            GetModuleHandleW(nullptr), &tpl.head, nullptr,
-            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &tpl.head, nullptr,
+                                                 QuietDialogProc, 0);
         ASSERT_NE(dialog, nullptr);
         EXPECT_NE(ClientColourByPrint(dialog, 100, 60), RGB(12, 34, 56));
         HWND ok = GetDlgItem(dialog, IDOK);
