@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 namespace platform {
@@ -14,10 +15,11 @@ HWND AsWindow(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 // The list box lives in another process and may change at any moment. Under Wine the ANSI list
 // messages sent across processes hand back UTF-16 and overrun a buffer sized from
 // LB_GETTEXTLEN, so the item is read with the wide messages and converted here, as Windows does
-// for the ANSI ones. The buffer is never smaller than kMinimumCapacity characters, so an item
-// that grows between the two messages lands inside it; a read whose answer does not fit what was
+// for the ANSI ones. Wine copies the item's whole current text back whatever buffer was given,
+// so the buffer keeps kSpareCapacity characters beyond what was measured: an item that grows
+// between the two messages lands inside it, and a read whose answer does not fit what was
 // measured is taken again.
-constexpr std::size_t kMinimumCapacity = 32768;
+constexpr std::size_t kSpareCapacity = 65536;
 constexpr int kAttempts = 3;
 
 bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, unsigned timeoutMs,
@@ -53,7 +55,7 @@ std::string ReadListBoxItem(WindowHandle listBox, int index, unsigned timeoutMs)
     if (listBox == 0 || index < 0) {
         return {};
     }
-    thread_local std::vector<wchar_t> buffer(kMinimumCapacity);
+    thread_local std::vector<wchar_t> buffer;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         DWORD_PTR measured = 0;
         if (!SendBounded(AsWindow(listBox), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0,
@@ -65,8 +67,8 @@ std::string ReadListBoxItem(WindowHandle listBox, int index, unsigned timeoutMs)
             return {};
         }
         std::size_t needed = static_cast<std::size_t>(length) + 1;
-        if (buffer.size() < needed * 2) {
-            buffer.assign(needed * 2, L'\0');
+        if (buffer.size() < needed + kSpareCapacity) {
+            buffer.assign(needed + kSpareCapacity, L'\0');
         }
         buffer[0] = L'\0';
         DWORD_PTR copied = 0;
