@@ -24,8 +24,10 @@ mkdir -p "$run"
 cp "$bin/fennrow.exe" "$run/fennrow.exe"
 
 if $demo; then
-  python3 "$root/tools/make_demo.py" "$root/build/demo"
+  bash "$root/tools/demo/make_demo.sh" "$root/build/demo"
   "$WINE64" "$bin/partner_sim.exe" --list "$(winepath_of "$root/build/demo/list.txt")" &
+  echo "Partner simulator started with $(grep -c . "$root/build/demo/list.txt") sample CHK files."
+  echo "In Fennrow: save folder $(winepath_of "$root/build/demo/saved")\\, type jpg, Enter."
 fi
 
 "$WINE64" "$run/fennrow.exe" &
@@ -41,7 +43,7 @@ if $headless; then
   done
   sleep 2.5
   if $demo; then
-    "$WINE64" "$bin/demo_driver.exe" "$root/build/demo/saved" || true
+    "$WINE64" "$bin/demo_driver.exe" "$(winepath_of "$root/build/demo/saved")" || true
   fi
   import -display "$DISPLAY" -window root "$shots/fennrow.png"
   echo "Screenshot of the running program: $shots/fennrow.png"
