@@ -51,9 +51,13 @@ void PrepareEndReceiver() {
                                     nullptr, windowClass.hInstance, nullptr);
 }
 
-bool IsUiThread() { return g_uiThreadId == 0 || GetCurrentThreadId() == g_uiThreadId; }
+bool IsUiThread() {
+    return g_uiThreadId == 0 || GetCurrentThreadId() == g_uiThreadId;
+}
 
-void RegisterExitRoutine(void (*routine)()) { g_exitRoutine.store(routine); }
+void RegisterExitRoutine(void (*routine)()) {
+    g_exitRoutine.store(routine);
+}
 
 void RunExitRoutine() {
     if (void (*routine)() = g_exitRoutine.exchange(nullptr)) {

@@ -37,7 +37,8 @@ struct Component {
 
 constexpr const char kExplanation[] =
     "本程序需要配合CHK文件恢复专家使用，使用前请先下载CHK文件恢复专家。并且选择好需要恢复的文件类"
-    "型。\r\n\r\n\r\n软件原理：读取CHK文件恢复专家的列表目录，然后根据输入的文件类型更改后缀，并且复"
+    "型。\r\n\r\n\r\n软件原理：读取CHK文件恢复专家的列表目录，然后根据输入的文件类型更改后缀，并且"
+    "复"
     "制到保存目录。";
 
 // The window's components in creation order.
@@ -58,8 +59,8 @@ constexpr Component kComponents[] = {
 };
 
 std::atomic<HWND> g_mainWindow{nullptr};
-HWND g_lastFocus = nullptr;        // UI thread only
-std::string g_dialogFileName;      // UI thread only: the file dialog's file-name value
+HWND g_lastFocus = nullptr;   // UI thread only
+std::string g_dialogFileName; // UI thread only: the file dialog's file-name value
 
 HWND ControlWindow(Control control) {
     HWND main = g_mainWindow.load();
@@ -99,9 +100,9 @@ void PaintEditBands(HWND edit) {
     int edge = GetSystemMetrics(SM_CXEDGE);
     RECT inner{edge, edge, window.right - window.left - edge, window.bottom - window.top - edge};
     HDC dc = GetWindowDC(edit);
-    HBRUSH brush = reinterpret_cast<HBRUSH>(
-        SendMessageA(GetParent(edit), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                     reinterpret_cast<LPARAM>(edit)));
+    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(edit), WM_CTLCOLOREDIT,
+                                                         reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(edit)));
     if (brush == nullptr) {
         brush = GetSysColorBrush(COLOR_WINDOW);
     }
@@ -207,11 +208,11 @@ HWND CreateComponent(HWND parent, const Component& component, HFONT font) {
         extendedStyle = WS_EX_CLIENTEDGE;
         break;
     }
-    HWND window = CreateWindowExA(
-        extendedStyle, className, component.text, style, component.left, component.top,
-        component.width, component.height, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(component.control))), instance,
-        nullptr);
+    HWND window =
+        CreateWindowExA(extendedStyle, className, component.text, style, component.left,
+                        component.top, component.width, component.height, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(component.control))),
+                        instance, nullptr);
     if (window == nullptr) {
         return nullptr;
     }
@@ -344,9 +345,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
         return 0;
-    case WM_CTLCOLORSTATIC:
-        // Disabled or read-only edit boxes would ask here; keep them white with black text.
-        break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
             HWND focus = GetFocus();
@@ -383,7 +381,9 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 
 } // namespace
 
-void ReplaceSaveDialogForTests(SaveDialogFunction function) { g_saveDialog = function; }
+void ReplaceSaveDialogForTests(SaveDialogFunction function) {
+    g_saveDialog = function;
+}
 
 bool CreateMainWindow() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -392,11 +392,10 @@ bool CreateMainWindow() {
     }
     int left = (GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
     int top = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
-    HWND window = CreateWindowExA(0, kMainWindowClass, "Fennrow",
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                                      WS_CLIPCHILDREN,
-                                  left, top, kWindowWidth, kWindowHeight, nullptr, nullptr,
-                                  instance, nullptr);
+    HWND window = CreateWindowExA(
+        0, kMainWindowClass, "Fennrow",
+        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, left, top,
+        kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return false;
     }
@@ -428,7 +427,9 @@ bool CreateMainWindow() {
     return true;
 }
 
-bool MainWindowExists() { return g_mainWindow.load() != nullptr; }
+bool MainWindowExists() {
+    return g_mainWindow.load() != nullptr;
+}
 
 bool TranslateMainWindowKeys(const MSG& message) {
     HWND main = g_mainWindow.load();

@@ -26,7 +26,9 @@ enum class Control {
     按钮1,
 };
 
-constexpr int ControlId(Control control) { return 1001 + static_cast<int>(control); }
+constexpr int ControlId(Control control) {
+    return 1001 + static_cast<int>(control);
+}
 
 using Colour = std::uint32_t; // 0x00BBGGRR
 

@@ -29,7 +29,8 @@ BOOL CALLBACK FindNoticeBox(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<BoxSearch*>(lParam);
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window) || !IsWindowEnabled(window)) {
+    if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window) ||
+        !IsWindowEnabled(window)) {
         return TRUE;
     }
     char caption[256] = {};
@@ -71,8 +72,8 @@ void ShowTimedNotice(const std::string& caption, const std::string& text) {
         slot->caption = &caption;
         slot->timer = SetTimer(nullptr, 0, kNoticeTimeoutMs, CloseNoticeBox);
     }
-    late::MessageBoxTimeoutA(late::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OKCANCEL,
-                             0, kNoticeTimeoutMs);
+    late::MessageBoxTimeoutA(late::GetActiveWindow(), text.c_str(), caption.c_str(), MB_OKCANCEL, 0,
+                             kNoticeTimeoutMs);
     if (slot != nullptr && slot->timer != 0) {
         KillTimer(nullptr, slot->timer);
         *slot = {};

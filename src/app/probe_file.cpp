@@ -26,7 +26,9 @@ void AppendToLog(const char* step) {
     }
 }
 
-DWORD WINAPI RaiseFatalOnWorker(LPVOID) { ReportFatalError("probe", 7); }
+DWORD WINAPI RaiseFatalOnWorker(LPVOID) {
+    ReportFatalError("probe", 7);
+}
 
 void RaiseFatalIfAsked(const char* step) {
     const char* where = std::getenv("FENNROW_PROBE_FATAL");

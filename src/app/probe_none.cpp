@@ -3,6 +3,8 @@
 namespace app {
 
 void ProbeEvent(const char*) {}
-bool ProbeAllows(const char*) { return true; }
+bool ProbeAllows(const char*) {
+    return true;
+}
 
 } // namespace app

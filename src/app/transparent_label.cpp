@@ -7,6 +7,7 @@ namespace app {
 namespace {
 
 constexpr DWORD kAlignmentMask = 0x3;
+constexpr const char* kFontProperty = "FennrowFont";
 
 std::string WindowTextOf(HWND window) {
     int length = GetWindowTextLengthA(window);
@@ -21,7 +22,9 @@ HFONT FontOf(HWND window) {
     return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
-Colour LabelColour(HWND label) { return static_cast<Colour>(GetWindowLongPtrA(label, GWLP_USERDATA)); }
+Colour LabelColour(HWND label) {
+    return static_cast<Colour>(GetWindowLongPtrA(label, GWLP_USERDATA));
+}
 
 void DrawLabelText(HWND label, HDC dc) {
     RECT area;
@@ -95,6 +98,23 @@ void PaintTransparentLabel(HWND label) {
     EndPaint(label, &paint);
 }
 
+// What both label kinds do alike: keep their font, paint their whole area themselves.
+LRESULT CommonLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETFONT:
+        SetPropA(label, kFontProperty, reinterpret_cast<HANDLE>(wParam));
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(GetPropA(label, kFontProperty));
+    case WM_NCDESTROY:
+        RemovePropA(label, kFontProperty);
+        break;
+    }
+    return DefWindowProcA(label, message, wParam, lParam);
+}
+
 LRESULT CALLBACK TransparentLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
@@ -104,20 +124,10 @@ LRESULT CALLBACK TransparentLabelProc(HWND label, UINT message, WPARAM wParam, L
         // Asked by a label above this one: whoever asks has painted what lies beneath.
         DrawLabelText(label, reinterpret_cast<HDC>(wParam));
         return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_NCHITTEST:
         return HTTRANSPARENT;
-    case WM_SETFONT:
-        SetPropA(label, "FennrowFont", reinterpret_cast<HANDLE>(wParam));
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(GetPropA(label, "FennrowFont"));
-    case WM_NCDESTROY:
-        RemovePropA(label, "FennrowFont");
-        break;
     }
-    return DefWindowProcA(label, message, wParam, lParam);
+    return CommonLabelProc(label, message, wParam, lParam);
 }
 
 void DrawOpaqueLabel(HWND label, HDC dc) {
@@ -146,18 +156,8 @@ LRESULT CALLBACK OpaqueLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM
     case WM_PRINTCLIENT:
         DrawOpaqueLabel(label, reinterpret_cast<HDC>(wParam));
         return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_SETFONT:
-        SetPropA(label, "FennrowFont", reinterpret_cast<HANDLE>(wParam));
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(GetPropA(label, "FennrowFont"));
-    case WM_NCDESTROY:
-        RemovePropA(label, "FennrowFont");
-        break;
     }
-    return DefWindowProcA(label, message, wParam, lParam);
+    return CommonLabelProc(label, message, wParam, lParam);
 }
 
 } // namespace
@@ -174,7 +174,9 @@ void RegisterLabelClasses(HINSTANCE instance) {
     RegisterClassA(&windowClass);
 }
 
-DWORD TransparentLabelStyle(UINT alignment) { return alignment & kAlignmentMask; }
+DWORD TransparentLabelStyle(UINT alignment) {
+    return alignment & kAlignmentMask;
+}
 
 void SetLabelColour(HWND label, Colour colour) {
     SetWindowLongPtrA(label, GWLP_USERDATA, static_cast<LONG_PTR>(colour));

@@ -17,10 +17,10 @@ namespace {
 constexpr int kMaxPasses = 7000;
 constexpr int kMaxNameNumber = 9999;
 constexpr const char* kPartialSuffix = ".fennrow-partial";
-constexpr platform::ErrorCode kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
-constexpr platform::ErrorCode kInvalidName = 123;  // ERROR_INVALID_NAME
-constexpr platform::ErrorCode kNotAFile = 267;     // ERROR_DIRECTORY
-constexpr platform::ErrorCode kFileExists = 80;    // ERROR_FILE_EXISTS
+constexpr platform::ErrorCode kFileNotFound = 2;    // ERROR_FILE_NOT_FOUND
+constexpr platform::ErrorCode kInvalidName = 123;   // ERROR_INVALID_NAME
+constexpr platform::ErrorCode kNotAFile = 267;      // ERROR_DIRECTORY
+constexpr platform::ErrorCode kFileExists = 80;     // ERROR_FILE_EXISTS
 constexpr platform::ErrorCode kAlreadyExists = 183; // ERROR_ALREADY_EXISTS
 
 // "~fennrow-<process id>-<sequence>.fennrow-partial": short, so a copy whose final name is
@@ -53,10 +53,10 @@ struct RunReport {
 
 void ShowFailureReport(const RunReport& report) {
     std::string reason = platform::SystemErrorText(report.firstError);
-    app::ShowPlainNotice(JoinText({"有 ", std::to_string(report.failures),
-                                   " 个文件未能复制。\r\n\r\n第一个未能复制的文件：",
-                                   report.firstFailedItem, "\r\n原因：", reason, "（错误代码 ",
-                                   std::to_string(report.firstError), "）"}));
+    app::ShowPlainNotice(
+        JoinText({"有 ", std::to_string(report.failures),
+                  " 个文件未能复制。\r\n\r\n第一个未能复制的文件：", report.firstFailedItem,
+                  "\r\n原因：", reason, "（错误代码 ", std::to_string(report.firstError), "）"}));
 }
 
 } // namespace
@@ -69,7 +69,8 @@ std::string CandidateName(const std::string& base, const std::string& type, int 
 }
 
 void RemoveLeftoverPartialCopies(const std::string& folder) {
-    for (const std::string& name : platform::FileNamesMatching(folder, "~fennrow-*.fennrow-partial")) {
+    for (const std::string& name :
+         platform::FileNamesMatching(folder, "~fennrow-*.fennrow-partial")) {
         unsigned long owner = std::strtoul(name.c_str() + 9, nullptr, 10);
         if (owner != platform::CurrentProcessId() && !platform::ProcessIsRunning(owner)) {
             platform::RemoveFile(folder + name);

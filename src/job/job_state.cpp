@@ -29,7 +29,9 @@ void ReleaseJobState() {
     g_released.store(true);
 }
 
-bool JobStateReleased() { return g_released.load(); }
+bool JobStateReleased() {
+    return g_released.load();
+}
 
 platform::Lock* CreateJobLock() {
     platform::Lock* lock = platform::AllocateZeroedLockStorage();
@@ -42,7 +44,9 @@ void InstallJobLock(platform::Lock* lock) {
     platform::ReleaseLockStorage(zeroed);
 }
 
-platform::Lock* JobLock() { return g_jobLock.load(); }
+platform::Lock* JobLock() {
+    return g_jobLock.load();
+}
 
 std::string DestinationFolder() {
     std::lock_guard<std::mutex> guard(g_folderMutex);
@@ -58,8 +62,12 @@ void SetDestinationFolder(std::string folder) {
     // The previous value is released as `folder` goes out of scope, outside any reader's use.
 }
 
-WindowHandle PartnerListHandle() { return g_partnerListHandle.load(); }
+WindowHandle PartnerListHandle() {
+    return g_partnerListHandle.load();
+}
 
-void SetPartnerListHandle(WindowHandle handle) { g_partnerListHandle.store(handle); }
+void SetPartnerListHandle(WindowHandle handle) {
+    g_partnerListHandle.store(handle);
+}
 
 } // namespace job

@@ -4,7 +4,9 @@
 
 namespace job {
 
-bool EndsWithBackslash(std::string_view text) { return !text.empty() && text.back() == '\\'; }
+bool EndsWithBackslash(std::string_view text) {
+    return !text.empty() && text.back() == '\\';
+}
 
 std::string JoinText(std::initializer_list<std::string_view> parts) {
     std::string joined;
@@ -19,7 +21,9 @@ std::string JoinText(std::initializer_list<std::string_view> parts) {
     return joined;
 }
 
-bool TextEquals(std::string_view first, std::string_view second) { return first == second; }
+bool TextEquals(std::string_view first, std::string_view second) {
+    return first == second;
+}
 
 std::string GetFileExtension(const std::string& path) {
     return path.substr(platform::ExtensionOffset(path));

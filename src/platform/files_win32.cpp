@@ -68,7 +68,9 @@ ErrorCode MoveToFreeName(const std::string& source, const std::string& target) {
     return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
-void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
+void RemoveFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+}
 
 bool IsRegularFile(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -116,7 +118,9 @@ std::vector<std::string> FileNamesMatching(const std::string& folder, const char
     return names;
 }
 
-unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+unsigned long CurrentProcessId() {
+    return GetCurrentProcessId();
+}
 
 bool ProcessIsRunning(unsigned long processId) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);

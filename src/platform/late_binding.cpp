@@ -20,14 +20,16 @@ namespace platform {
 namespace {
 
 // Functions declared without a DLL are looked for in these, in this order.
-constexpr const char* kStandardDlls[] = {"Kernel32.dll", "Gdi32.dll",  "User32.dll",
-                                         "Advapi32.dll", "Mpr.dll",    "Shell32.dll"};
+constexpr const char* kStandardDlls[] = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
+                                         "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
 constexpr const char* kSkinEngineDll = "SkinH_EL.dll";
 
 std::mutex g_bindMutex; // binding may happen on the UI thread and on workers at once
 std::vector<HMODULE> g_loadedLibraries;
 
-bool IsSkinEngine(const char* dll) { return lstrcmpiA(dll, kSkinEngineDll) == 0; }
+bool IsSkinEngine(const char* dll) {
+    return lstrcmpiA(dll, kSkinEngineDll) == 0;
+}
 
 HMODULE LoadFromSystemDirectory(const char* dll) {
     // System DLLs come from the system directory only, so that a DLL of the same name planted
@@ -44,8 +46,8 @@ HMODULE LoadFromSystemDirectory(const char* dll) {
 HMODULE LoadSkinEngine(const char* dll) {
     // The engine is ours and lies beside the executable; only then the standard search.
     std::string besideExecutable = ExecutableFolder() + "\\" + dll;
-    if (HMODULE module = LoadLibraryExA(besideExecutable.c_str(), nullptr,
-                                        LOAD_WITH_ALTERED_SEARCH_PATH)) {
+    if (HMODULE module =
+            LoadLibraryExA(besideExecutable.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
         return module;
     }
     return LoadLibraryA(dll);

@@ -10,7 +10,9 @@
 namespace platform {
 namespace {
 
-HWND AsWindow(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
+HWND AsWindow(WindowHandle handle) {
+    return reinterpret_cast<HWND>(handle);
+}
 
 // The list box lives in another process and may change at any moment. Under Wine the ANSI list
 // messages sent across processes hand back UTF-16 and overrun a buffer sized from
@@ -58,8 +60,8 @@ std::string ReadListBoxItem(WindowHandle listBox, int index, unsigned timeoutMs)
     thread_local std::vector<wchar_t> buffer;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         DWORD_PTR measured = 0;
-        if (!SendBounded(AsWindow(listBox), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0,
-                         timeoutMs, measured)) {
+        if (!SendBounded(AsWindow(listBox), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0, timeoutMs,
+                         measured)) {
             return {};
         }
         auto length = static_cast<LONG_PTR>(measured);
@@ -82,8 +84,8 @@ std::string ReadListBoxItem(WindowHandle listBox, int index, unsigned timeoutMs)
         }
         if (got <= length && static_cast<std::size_t>(got) < buffer.size()) {
             buffer[static_cast<std::size_t>(got)] = L'\0';
-            return ToAnsi(buffer.data(), static_cast<int>(wcsnlen(buffer.data(),
-                                                                  static_cast<std::size_t>(got))));
+            return ToAnsi(buffer.data(),
+                          static_cast<int>(wcsnlen(buffer.data(), static_cast<std::size_t>(got))));
         }
         // The item grew between the two messages: measure again.
     }

@@ -11,7 +11,8 @@ std::string ExecutableFolder() {
     // No fixed size: a long path must not be cut.
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return {};
         }
@@ -24,12 +25,20 @@ std::string ExecutableFolder() {
     }
 }
 
-void MakeCurrentDirectory(const std::string& folder) { SetCurrentDirectoryA(folder.c_str()); }
+void MakeCurrentDirectory(const std::string& folder) {
+    SetCurrentDirectoryA(folder.c_str());
+}
 
-void InitializeCom() { OleInitialize(nullptr); }
+void InitializeCom() {
+    OleInitialize(nullptr);
+}
 
-void UninitializeCom() { OleUninitialize(); }
+void UninitializeCom() {
+    OleUninitialize();
+}
 
-void EndProcess(unsigned exitCode) { ExitProcess(exitCode); }
+void EndProcess(unsigned exitCode) {
+    ExitProcess(exitCode);
+}
 
 } // namespace platform

@@ -28,8 +28,8 @@ DWORD WINAPI RunWorker(LPVOID parameter) {
 
 bool StartWorker(void (*body)()) {
     g_activeWorkers.fetch_add(1);
-    HANDLE thread = late::CreateThread(nullptr, 0, RunWorker, reinterpret_cast<LPVOID>(body), 0,
-                                       nullptr);
+    HANDLE thread =
+        late::CreateThread(nullptr, 0, RunWorker, reinterpret_cast<LPVOID>(body), 0, nullptr);
     if (thread == nullptr) {
         g_activeWorkers.fetch_sub(1);
         return false;
@@ -38,16 +38,28 @@ bool StartWorker(void (*body)()) {
     return true;
 }
 
-int ActiveWorkerCount() { return g_activeWorkers.load(); }
+int ActiveWorkerCount() {
+    return g_activeWorkers.load();
+}
 
-Lock* AllocateZeroedLockStorage() { return static_cast<Lock*>(std::calloc(1, sizeof(Lock))); }
+Lock* AllocateZeroedLockStorage() {
+    return static_cast<Lock*>(std::calloc(1, sizeof(Lock)));
+}
 
-void InitializeLock(Lock* lock) { late::InitializeCriticalSection(&lock->section); }
+void InitializeLock(Lock* lock) {
+    late::InitializeCriticalSection(&lock->section);
+}
 
-void ReleaseLockStorage(Lock* lock) { std::free(lock); }
+void ReleaseLockStorage(Lock* lock) {
+    std::free(lock);
+}
 
-void EnterLock(Lock* lock) { late::EnterCriticalSection(&lock->section); }
+void EnterLock(Lock* lock) {
+    late::EnterCriticalSection(&lock->section);
+}
 
-void LeaveLock(Lock* lock) { late::LeaveCriticalSection(&lock->section); }
+void LeaveLock(Lock* lock) {
+    late::LeaveCriticalSection(&lock->section);
+}
 
 } // namespace platform

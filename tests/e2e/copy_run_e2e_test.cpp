@@ -38,7 +38,7 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
 }
 
 class CopyRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         found = MakeTempFolder(L"found");
         saveRoot = MakeTempFolder(L"save");
@@ -122,7 +122,8 @@ TEST_F(CopyRun, RoadOfOneRequestCopiesEveryItemUnderTheNewType) {
 TEST_F(CopyRun, ChineseFolderAndFileNamesRoundTrip) {
     std::wstring folder = found + L"图片文件夹\\";
     CreateDirectoryW(folder.c_str(), nullptr);
-    std::vector<std::wstring> items = {folder + L"照片一.CHK", folder + L"a.b.c", folder + L"noext"};
+    std::vector<std::wstring> items = {folder + L"照片一.CHK", folder + L"a.b.c",
+                                       folder + L"noext"};
     for (const std::wstring& item : items) {
         ASSERT_TRUE(WriteFileBytes(item, Utf8(item)));
     }
@@ -306,7 +307,8 @@ TEST_F(CopyRun, KilledMidCopyLeavesNoPartialFileAndTheNextRunCompletes) {
     // Large enough that the copy is caught while it runs.
     std::wstring big = found + L"FILE0000.CHK";
     {
-        HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE file =
+            CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         std::string chunk(1 << 20, 'x');
         for (int i = 0; i < 768; ++i) {

@@ -45,8 +45,8 @@ inline SessionOptions ProbeOptions(std::map<std::string, std::string> environmen
 }
 
 struct Session {
-    std::wstring folder;  // fresh folder holding the program, trailing backslash
-    std::wstring exe;     // the program's full path
+    std::wstring folder; // fresh folder holding the program, trailing backslash
+    std::wstring exe;    // the program's full path
     std::wstring probeLog;
     e2e::Process process;
     HWND window = nullptr;

@@ -83,8 +83,8 @@ TEST(PartnerIndicator, ADialogWithoutItsListCountsAsNotRunning) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return session.ControlText(kIndicator) == kNotRunning; },
                                kTickBoundMs));
     ASSERT_TRUE(partner_sim::SendListCommand(sim, "add-list", {"C:\\FILE0001.CHK"}));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return session.ControlText(kIndicator) == kRunning; },
-                               kTickBoundMs));
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return session.ControlText(kIndicator) == kRunning; }, kTickBoundMs));
     ASSERT_TRUE(partner_sim::SendCommand(sim, "title 别的程序"));
     EXPECT_TRUE(e2e::WaitUntil([&] { return session.ControlText(kIndicator) == kNotRunning; },
                                kTickBoundMs));

@@ -19,7 +19,8 @@ struct ExpectedControl {
 
 const char kExplanation[] =
     "本程序需要配合CHK文件恢复专家使用，使用前请先下载CHK文件恢复专家。并且选择好需要恢复的文件类"
-    "型。\r\n\r\n\r\n软件原理：读取CHK文件恢复专家的列表目录，然后根据输入的文件类型更改后缀，并且复"
+    "型。\r\n\r\n\r\n软件原理：读取CHK文件恢复专家的列表目录，然后根据输入的文件类型更改后缀，并且"
+    "复"
     "制到保存目录。";
 
 const ExpectedControl kControls[] = {
@@ -114,8 +115,8 @@ TEST(MainWindow, FocusStartsOnStartButtonAndTabFollowsTheCycle) {
     const int forward[] = {kTypeBox, kFolderBox, kChangeButton, kOpenFolderButton, kStartButton};
     for (int expected : forward) {
         ASSERT_TRUE(e2e::PressKey(VK_TAB));
-        EXPECT_TRUE(e2e::WaitUntil(
-            [&] { return e2e::FocusedControlId(session.window) == expected; }, 3000))
+        EXPECT_TRUE(
+            e2e::WaitUntil([&] { return e2e::FocusedControlId(session.window) == expected; }, 3000))
             << "Tab should reach " << expected << ", focus is on "
             << e2e::FocusedControlId(session.window);
     }

@@ -36,8 +36,8 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return "<missing>";
     }
@@ -115,7 +115,7 @@ TEST(PathHelpers, DirectoriesAreMadeWithEveryParent) {
 }
 
 class CopyListedFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         source = TempFolder();
         folder = TempFolder();
@@ -137,7 +137,8 @@ TEST_F(CopyListedFile, SameNameFromTwoFoldersBothArriveAndRepeatsCopyNothing) {
     WriteBytes(source + "FOUND.000\\FILE0000.CHK", "first");
     WriteBytes(source + "FOUND.001\\FILE0000.CHK", "second");
     auto first = job::CopyListedFile(source + "FOUND.000\\FILE0000.CHK", folder, "FILE0000", "jpg");
-    auto second = job::CopyListedFile(source + "FOUND.001\\FILE0000.CHK", folder, "FILE0000", "jpg");
+    auto second =
+        job::CopyListedFile(source + "FOUND.001\\FILE0000.CHK", folder, "FILE0000", "jpg");
     EXPECT_EQ(first.result, CopyResult::Copied);
     EXPECT_EQ(second.result, CopyResult::Copied);
     EXPECT_EQ(second.target, "FILE0000 (2).jpg");
@@ -172,7 +173,7 @@ TEST_F(CopyListedFile, FailuresNameTheirCauseAndLeaveNothingBehind) {
     const Case cases[] = {
         {source + "missing.CHK", "missing", "jpg", ERROR_FILE_NOT_FOUND},
         {source + "sub", "sub", "jpg", ERROR_DIRECTORY},
-        {source + "ok.CHK", "ok", "jp:g", ERROR_INVALID_NAME},    // a stream of another file
+        {source + "ok.CHK", "ok", "jp:g", ERROR_INVALID_NAME},      // a stream of another file
         {source + "ok.CHK", "ok", "..\\..\\x", ERROR_INVALID_NAME}, // out of the folder
         {source + "ok.CHK", "ok", "j*g", ERROR_INVALID_NAME},
         {source + "ok.CHK", "a:b", "jpg", ERROR_INVALID_NAME},

@@ -11,7 +11,9 @@ namespace {
 using partner::FindPartnerList;
 using partner::ReadListItem;
 
-partner::WindowHandle Handle(HWND window) { return reinterpret_cast<partner::WindowHandle>(window); }
+partner::WindowHandle Handle(HWND window) {
+    return reinterpret_cast<partner::WindowHandle>(window);
+}
 
 bool WaitForList(partner::WindowHandle expected) {
     for (int i = 0; i < 100; ++i) {
@@ -57,7 +59,7 @@ TEST(FindPartnerList, TakesTheFirstOfTwoListBoxesBehindOtherChildren) {
 }
 
 class ReadListItemTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         partner_sim::StartOptions options;
         options.items = {"x", std::string(259, 'p'),

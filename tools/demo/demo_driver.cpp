@@ -12,8 +12,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     HWND window = nullptr;
-    e2e::WaitUntil([&] { return (window = FindWindowA("FennrowMainWindow", "Fennrow")) != nullptr; },
-                   30000);
+    e2e::WaitUntil(
+        [&] { return (window = FindWindowA("FennrowMainWindow", "Fennrow")) != nullptr; }, 30000);
     if (window == nullptr) {
         std::fprintf(stderr, "Fennrow's window did not appear\n");
         return 1;
