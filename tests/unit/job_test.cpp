@@ -1,5 +1,6 @@
 // Path helpers and the copy of one listed file, on real files in a temporary folder.
 #include "job/copy_run.h"
+#include "job/job_state.h"
 #include "job/path_helpers.h"
 #include "platform/files.h"
 
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 namespace {
@@ -220,4 +222,42 @@ TEST(CandidateName, NumbersFromTwoAndKeepsAnEmptyType) {
     EXPECT_EQ(job::CandidateName("FILE0000", "jpg", 2), "FILE0000 (2).jpg");
     EXPECT_EQ(job::CandidateName("FILE0000", ".jpg", 1), "FILE0000..jpg");
     EXPECT_EQ(job::CandidateName("FILE0000", "", 1), "FILE0000.");
+}
+
+namespace {
+
+struct FolderReader {
+    const std::string* first = nullptr;
+    const std::string* second = nullptr;
+    std::atomic<bool> stop{false};
+    int torn = 0;
+};
+
+DWORD WINAPI ReadFoldersUntilStopped(LPVOID parameter) {
+    auto* reader = static_cast<FolderReader*>(parameter);
+    while (!reader->stop) {
+        std::string seen = job::DestinationFolder();
+        reader->torn += seen != *reader->first && seen != *reader->second;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(DestinationFolder, ReadersSeeTheOldOrTheNewTextWholeWhileItIsReplaced) {
+    job::InitJobState();
+    const std::string first = "D:\\CHK恢复\\jpg\\";
+    const std::string second = "E:\\" + std::string(300, 'x') + "\\png\\";
+    job::SetDestinationFolder(first);
+    FolderReader shared;
+    shared.first = &first;
+    shared.second = &second;
+    HANDLE reader = CreateThread(nullptr, 0, ReadFoldersUntilStopped, &shared, 0, nullptr);
+    for (int i = 0; i < 20000; ++i) {
+        job::SetDestinationFolder(i % 2 ? first : second);
+    }
+    shared.stop = true;
+    ASSERT_EQ(WaitForSingleObject(reader, 10000), WAIT_OBJECT_0);
+    CloseHandle(reader);
+    EXPECT_EQ(shared.torn, 0);
 }
