@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,10 @@ struct CancelWay {
     const char* name;
     void (*cancel)(HWND dialog);
 };
+
+void PrintTo(const CancelWay& way, std::ostream* os) {
+    *os << way.name;
+}
 
 class CancelledDialog : public SaveFolderE2e, public ::testing::WithParamInterface<CancelWay> {
   protected:
@@ -349,4 +354,65 @@ TEST_F(SaveFolderE2e, OpenFolderWithAnEmptyBoxShowsTheNoticeOnly) {
     e2e::ClickMessage(e2e::Child(box, IDOK));
     EXPECT_TRUE(e2e::WaitGone(box, 5000));
     EXPECT_EQ(Box(), "");
+}
+
+namespace {
+
+struct ShellWindowSearch {
+    std::string title;
+    DWORD notPid;
+    HWND found;
+};
+
+BOOL CALLBACK FindShellWindow(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<ShellWindowSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->notPid && IsWindowVisible(window) && e2e::Text(window) == search->title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Closes the folder window the shell opened, and ends its process if it lingers: a leftover
+// process would keep the test runner's output open.
+void CloseShellWindow(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (process != nullptr) {
+        if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+        }
+        CloseHandle(process);
+    }
+}
+
+} // namespace
+
+TEST_F(SaveFolderE2e, OpenFolderShowsTheFolderInAShellWindow) {
+    // A unique last level: the shell's window is titled with it.
+    std::wstring level = L"打开" + std::to_wstring(GetCurrentProcessId());
+    std::wstring folder = root + level + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    for (const std::wstring& text : {folder, folder.substr(0, folder.size() - 1)}) {
+        SCOPED_TRACE(ToAnsi(text));
+        ASSERT_TRUE(e2e::SetText(session.Control(kFolderBox), ToAnsi(text)));
+        ASSERT_TRUE(e2e::Click(session.Control(kOpenFolderButton)));
+        ShellWindowSearch search{ToAnsi(level), session.process.pid, nullptr};
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                EnumWindows(FindShellWindow, reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            kDialogTimeoutMs, 100));
+        if (search.found != nullptr) {
+            CloseShellWindow(search.found);
+        }
+        EXPECT_EQ(e2e::TopWindows(session.process.pid).size(), 1u) << "no message of ours";
+        EXPECT_EQ(Box(), ToAnsi(text));
+    }
 }

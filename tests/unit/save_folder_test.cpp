@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,6 +193,10 @@ struct ChoiceCase {
     const char* returned; // what the dialog hands back
 };
 
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ConfirmedChoice : public SaveFolder, public ::testing::WithParamInterface<ChoiceCase> {};
 
 TEST_P(ConfirmedChoice, BoxBecomesTheReturnedPathAndOneBackslash) {
@@ -247,10 +252,10 @@ TEST_F(SaveFolder, CancelAfterAChoiceKeepsWhatTheBoxHolds) {
 
 TEST_F(SaveFolder, FailedDialogThatWroteIntoItsBufferChangesNothing) {
     Choose(TRUE, "D:\\keep");
-    app::SetControlText(Control::编辑框1, "D:\\keep\\");
+    app::SetControlText(Control::编辑框1, "D:\\手改\\");
     // A dialog that fails (for instance a buffer too small) may leave bytes in the buffer.
     Choose(FALSE, "\x04\x01garbage");
-    EXPECT_EQ(Box(), "D:\\keep\\");
+    EXPECT_EQ(Box(), "D:\\手改\\");
     EXPECT_EQ(app::GetDialogFileName(Control::通用对话框1), "D:\\keep");
     Choose(FALSE);
     EXPECT_EQ(g_dialogCalls.back().initialName, "D:\\keep");
