@@ -68,6 +68,13 @@ HWND ControlWindow(Control control) {
 }
 
 std::string ReadWindowText(HWND window) {
+    // One message for the usual short text (each message to a skinned box is costly); only a
+    // text that may not have fitted is measured and read again.
+    char shortText[256];
+    int got = GetWindowTextA(window, shortText, sizeof shortText);
+    if (got + 2 < static_cast<int>(sizeof shortText)) {
+        return std::string(shortText, static_cast<std::size_t>(got > 0 ? got : 0));
+    }
     int length = GetWindowTextLengthA(window);
     if (length <= 0) {
         return {};

@@ -1,5 +1,6 @@
 #include "app/labels.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -80,21 +81,54 @@ void PaintWhatLiesBeneath(HWND label, HDC dc) {
     SetViewportOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
 }
 
+// The off-screen surface the labels are composed on, kept from one paint to the next (labels
+// paint on the UI thread only): making a memory DC and bitmap costs more than most of a repaint.
+HDC ComposeSurface(HDC like, LONG width, LONG height) {
+    static HDC surface = nullptr;
+    static HBITMAP bitmap = nullptr;
+    static SIZE size{0, 0};
+    if (surface == nullptr) {
+        surface = CreateCompatibleDC(like);
+    }
+    if (width > size.cx || height > size.cy) {
+        size = {std::max(width, size.cx), std::max(height, size.cy)};
+        HBITMAP larger = CreateCompatibleBitmap(like, size.cx, size.cy);
+        SelectObject(surface, larger);
+        if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+        }
+        bitmap = larger;
+    }
+    return surface;
+}
+
 void PaintTransparentLabel(HWND label) {
     PAINTSTRUCT paint;
     HDC target = BeginPaint(label, &paint);
     RECT area;
     GetClientRect(label, &area);
-    // Composed off screen, so a repaint never shows the text gone for a moment.
-    HDC composed = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, area.right, area.bottom);
-    HGDIOBJ oldBitmap = SelectObject(composed, bitmap);
+    // Composed off screen, so a repaint never shows the text gone for a moment. A label painted
+    // while another one is being composed (a painter beneath repainting at once) gets its own.
+    static bool composing = false;
+    bool shared = !composing;
+    HDC composed =
+        shared ? ComposeSurface(target, area.right, area.bottom) : CreateCompatibleDC(target);
+    HBITMAP own = shared ? nullptr : CreateCompatibleBitmap(target, area.right, area.bottom);
+    HGDIOBJ oldBitmap = shared ? nullptr : SelectObject(composed, own);
+    composing = true;
+    // Whatever the painters beneath leave set in the DC (clipping, origin) ends with this paint.
+    int state = SaveDC(composed);
     PaintWhatLiesBeneath(label, composed);
     DrawLabelText(label, composed);
     BitBlt(target, 0, 0, area.right, area.bottom, composed, 0, 0, SRCCOPY);
-    SelectObject(composed, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(composed);
+    RestoreDC(composed, state);
+    if (shared) {
+        composing = false;
+    } else {
+        SelectObject(composed, oldBitmap);
+        DeleteObject(own);
+        DeleteDC(composed);
+    }
     EndPaint(label, &paint);
 }
 

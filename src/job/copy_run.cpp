@@ -91,15 +91,6 @@ CopyOutcome CopyListedFile(const std::string& source, const std::string& folder,
     for (int number = 1; number <= kMaxNameNumber; ++number) {
         std::string name = CandidateName(base, type, number);
         std::string target = folder + name;
-        if (platform::EntryExists(target)) {
-            if (platform::IsRegularFile(target) && platform::SameContent(source, target)) {
-                if (!partial.empty()) {
-                    platform::RemoveFile(partial);
-                }
-                return {CopyResult::AlreadyThere, 0, name};
-            }
-            continue;
-        }
         if (partial.empty()) {
             partial = PartialCopyPath(folder);
             if (platform::ErrorCode error = platform::CopyToNewFile(source, partial)) {
@@ -107,15 +98,17 @@ CopyOutcome CopyListedFile(const std::string& source, const std::string& folder,
                 return {CopyResult::Failed, error, {}};
             }
         }
+        // The move itself tells whether the name is free: under Wine every look-up of a missing
+        // name reads the whole folder, so looking first would add one such read per file.
         platform::ErrorCode error = platform::MoveToFreeName(partial, target);
         if (error == 0) {
             return {CopyResult::Copied, 0, name};
         }
-        if (!IsExistsError(error)) {
+        if (!IsExistsError(error) && !platform::EntryExists(target)) {
             platform::RemoveFile(partial);
             return {CopyResult::Failed, error, {}};
         }
-        // Someone took the name meanwhile.
+        // The name is taken: by this very file (an earlier run), or by another entry.
         if (platform::IsRegularFile(target) && platform::SameContent(partial, target)) {
             platform::RemoveFile(partial);
             return {CopyResult::AlreadyThere, 0, name};
