@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmarks side by side and prints a table of medians.
 #
-#   bench/run.sh [--items N] [--rounds R] [--startup-runs N] [--no-big]
+#   bench/run.sh [--items N] [--rounds R] [--startup-runs N] [--no-small] [--no-big] [--no-startup]
 #
 # Builds the 64-bit programs it needs in build/bench-x64, sets up Wine as scripts/wine-env.sh
 # does (WINEPREFIX and DISPLAY are taken from the environment when set), writes its sample files
@@ -9,13 +9,15 @@
 # the variants rotating from round to round. Raw figures go to build/bench-data/results-*.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-items=7000 rounds=3 startup_runs=3 big=1
+items=7000 rounds=3 startup_runs=3 small=1 big=1 startup=1
 while [[ $# -gt 0 ]]; do
   case $1 in
     --items) items=$2; shift 2 ;;
     --rounds) rounds=$2; shift 2 ;;
     --startup-runs) startup_runs=$2; shift 2 ;;
+    --no-small) small=0; shift ;;
     --no-big) big=0; shift ;;
+    --no-startup) startup=0; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -55,10 +57,13 @@ round=0 bench prepare
 : >"$results"
 for round in $(seq 1 "$rounds"); do
   echo "round $round/$rounds" >&2
-  small=(small-fennrow small-ref small-bare)
-  for i in 0 1 2; do bench "${small[$(((i + round) % 3))]}"; done
+  variants=(small-fennrow small-ref small-bare)
+  if [[ $small == 1 ]]; then
+    for i in 0 1 2; do bench "${variants[$(((i + round) % 3))]}"; done
+  fi
   if [[ $big == 1 ]]; then
-    for i in 0 1 2; do
+    # Three of each per round: one copy of 1 GiB is short and the page cache makes it jumpy.
+    for i in 0 1 2 3 4 5 6 7 8; do
       sync
       case $(((i + round) % 3)) in
         0) bench big-fennrow ;;
@@ -69,7 +74,7 @@ for round in $(seq 1 "$rounds"); do
       esac
     done
   fi
-  bench startup --runs "$startup_runs"
+  if [[ $startup == 1 ]]; then bench startup --runs "$startup_runs"; fi
 done
 
 python3 "$root/bench/table.py" "$results" "$items"
