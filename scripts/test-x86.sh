@@ -44,8 +44,12 @@ if [[ -z $skip ]]; then
   mkdir -p "$WINEPREFIX"
   timeout 900 "$WINE64" wineboot -i >/dev/null 2>&1 || true
   timeout 120 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-  # One 64-bit wineserver for the whole run: it serves the 32-bit programs as well.
-  "$WINESERVER64" -p
+  # One 64-bit wineserver for the whole run: it serves the 32-bit programs as well. The one that
+  # made the prefix must be gone first, or -p refuses.
+  timeout 120 "$WINESERVER64" -w || true
+  "$WINESERVER64" -p || true
+  # The prefix's services start now, not inside a test (they would hold its output open).
+  timeout 300 "$WINE64" cmd /c exit >/dev/null 2>&1 || true
   if [[ ! -f $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; then
     skip="the Wine prefix has no 32-bit system DLLs (wineboot did not set up syswow64)"
   fi

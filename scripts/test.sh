@@ -20,3 +20,4 @@ fennrow_start_wine
 
 cd "$root/build/x64"
 ctest --output-on-failure --timeout 600 "$@"
+bash "$root/scripts/test-x86.sh"

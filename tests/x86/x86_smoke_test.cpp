@@ -159,8 +159,8 @@ TEST(Shipped32Bit, StartsCopiesAShortListAndEndsOnEsc) {
 
     DWORD launched = GetTickCount();
     ASSERT_TRUE(e2e::Launch(session.exe, L"", session.folder, &session.process, kLaunchIdleMs));
-    session.window = e2e::FindTopWindow(session.process.pid, "FennrowMainWindow", "Fennrow",
-                                        kWindowMs);
+    session.window =
+        e2e::FindTopWindow(session.process.pid, "FennrowMainWindow", "Fennrow", kWindowMs);
     ASSERT_NE(session.window, nullptr) << "no main window";
     // For the log only: how long one emulated start takes.
     std::printf("[ x86      ] main window after %lu ms\n",
@@ -234,8 +234,8 @@ TEST(Shipped32Bit, StartsCopiesAShortListAndEndsOnEsc) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return session.ControlText(kTypeBox) == "jpg"; }, kStepMs));
     ASSERT_TRUE(e2e::PressKey(VK_RETURN));
     std::string last = ToAnsi(items.back());
-    ASSERT_TRUE(e2e::WaitUntil([&] { return session.ControlText(kStatusLine) == last; }, kStepMs,
-                               100))
+    ASSERT_TRUE(
+        e2e::WaitUntil([&] { return session.ControlText(kStatusLine) == last; }, kStepMs, 100))
         << session.ControlText(kStatusLine);
     for (int i = 0; i < 3; ++i) {
         wchar_t name[32];
