@@ -32,7 +32,12 @@ fennrow_start_wine() {
   fennrow_start_display
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
     mkdir -p "$WINEPREFIX"
-    timeout 300 "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    # With wine32 present this also sets up the 32-bit system DLLs: minutes, not seconds.
+    timeout 900 "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+      echo "wineboot did not create the prefix $WINEPREFIX" >&2
+      return 1
+    fi
     # No window manager here: let Wine draw the frames itself.
     timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
