@@ -17,6 +17,7 @@ namespace {
 constexpr int kMaxPasses = 7000;
 constexpr int kMaxNameNumber = 9999;
 constexpr const char* kPartialSuffix = ".fennrow-partial";
+constexpr const char* kNoListNotice = "请先在CHK文件恢复专家中搜索并且选择所需要恢复的";
 constexpr platform::ErrorCode kFileNotFound = 2;    // ERROR_FILE_NOT_FOUND
 constexpr platform::ErrorCode kInvalidName = 123;   // ERROR_INVALID_NAME
 constexpr platform::ErrorCode kNotAFile = 267;      // ERROR_DIRECTORY
@@ -127,13 +128,18 @@ void CopyRun() {
     std::set<std::string> cleanedFolders;
     for (int pass = 1; pass <= kMaxPasses && !JobStateReleased(); ++pass) {
         if (partner::ReadListItem(PartnerListHandle(), 0).empty()) {
-            app::ShowPlainNotice("请先在CHK文件恢复专家中搜索并且选择所需要恢复的");
+            app::ShowPlainNotice(kNoListNotice);
             break;
         }
         std::string current = partner::ReadListItem(PartnerListHandle(), pass - 1);
         app::SetControlText(app::Control::透明标签3,
                             partner::ReadListItem(PartnerListHandle(), pass - 2));
         if (current.empty()) {
+            // The end of the list only while the list is still there: a partner that closed or
+            // stopped answering between the two reads must not end the run as if it were done.
+            if (partner::ReadListItem(PartnerListHandle(), 0).empty()) {
+                app::ShowPlainNotice(kNoListNotice);
+            }
             break;
         }
         std::string base = GetFileBaseName(current, false);

@@ -159,6 +159,13 @@ long long PathIsDirectoryAnswer(const std::string& path) {
 }
 
 bool MakeSureDirectoryPathExists(const std::string& path) {
+    // dbghelp copies each leading part of the path into a MAX_PATH buffer without checking its
+    // length (Wine does so too): a longer typed folder would overrun its stack. No ANSI call could
+    // use such a folder anyway.
+    if (path.size() >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     return late::MakeSureDirectoryPathExists(path.c_str()) != 0;
 }
 
