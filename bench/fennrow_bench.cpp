@@ -54,15 +54,6 @@ void Result(const char* key, double value) {
     std::fflush(stdout);
 }
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-    return out;
-}
-
 std::wstring SmallSource(const Options& options, int index) {
     wchar_t name[32];
     std::swprintf(name, 32, L"FILE%05d.CHK", index);
@@ -130,7 +121,7 @@ bool Prepare(const Options& options) {
 bool StartPartner(partner_sim::Sim& sim, const std::vector<std::wstring>& items) {
     partner_sim::StartOptions start;
     for (const std::wstring& item : items) {
-        start.items.push_back(Utf8(item));
+        start.items.push_back(ToUtf8(item));
     }
     start.timeoutMs = 120000;
     return partner_sim::Start(sim, start);

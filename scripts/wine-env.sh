@@ -41,6 +41,8 @@ fennrow_start_wine() {
     # No window manager here: let Wine draw the frames itself.
     timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
+  # The server that wineboot started must be gone before a persistent one can take over.
+  timeout 120 "$WINESERVER64" -w || true
   "$WINESERVER64" -p
   # Bounded wait until the server answers.
   timeout 120 "$WINE64" cmd /c exit >/dev/null 2>&1 || true

@@ -12,15 +12,6 @@ using namespace fennrow_test;
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-    return out;
-}
-
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
@@ -52,22 +43,13 @@ class CopyRun : public ::testing::Test {
 
     // Writes `count` sample files named FILE0000.CHK … into `found` (content names the file).
     std::vector<std::wstring> MakeSources(int count, const std::wstring& subfolder = L"") {
-        std::vector<std::wstring> paths;
-        std::wstring folder = found + subfolder;
-        CreateDirectoryW(folder.c_str(), nullptr);
-        for (int i = 0; i < count; ++i) {
-            wchar_t name[32];
-            swprintf(name, 32, L"FILE%04d.CHK", i);
-            paths.push_back(folder + name);
-            EXPECT_TRUE(WriteFileBytes(paths.back(), "content of " + ToAnsi(paths.back())));
-        }
-        return paths;
+        return MakeSampleFiles(found + subfolder, count);
     }
 
     bool StartPartner(const std::vector<std::wstring>& items) {
         partner_sim::StartOptions options;
         for (const std::wstring& item : items) {
-            options.items.push_back(Utf8(item));
+            options.items.push_back(ToUtf8(item));
         }
         // Big lists take a moment to load into the simulator.
         options.timeoutMs = 60000;
@@ -125,15 +107,15 @@ TEST_F(CopyRun, ChineseFolderAndFileNamesRoundTrip) {
     std::vector<std::wstring> items = {folder + L"照片一.CHK", folder + L"a.b.c",
                                        folder + L"noext"};
     for (const std::wstring& item : items) {
-        ASSERT_TRUE(WriteFileBytes(item, Utf8(item)));
+        ASSERT_TRUE(WriteFileBytes(item, ToUtf8(item)));
     }
     ASSERT_TRUE(StartPartner(items));
     std::wstring save = saveRoot + L"保存\\";
     RequestStart(save, "png");
     ASSERT_TRUE(WaitForStatus(items[2], 20000));
-    EXPECT_EQ(ReadFileBytes(save + L"png\\照片一.png"), Utf8(items[0]));
-    EXPECT_EQ(ReadFileBytes(save + L"png\\a.b.png"), Utf8(items[1]));
-    EXPECT_EQ(ReadFileBytes(save + L"png\\noext.png"), Utf8(items[2]));
+    EXPECT_EQ(ReadFileBytes(save + L"png\\照片一.png"), ToUtf8(items[0]));
+    EXPECT_EQ(ReadFileBytes(save + L"png\\a.b.png"), ToUtf8(items[1]));
+    EXPECT_EQ(ReadFileBytes(save + L"png\\noext.png"), ToUtf8(items[2]));
 }
 
 TEST_F(CopyRun, TypeWithLeadingDotGivesTwoDots) {

@@ -17,6 +17,15 @@ std::string ToAnsi(const std::wstring& text) {
     return out;
 }
 
+std::string ToUtf8(const std::wstring& text) {
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
+                        nullptr, nullptr);
+    return out;
+}
+
 std::wstring FromAnsi(const std::string& text) {
     int chars =
         MultiByteToWideChar(936, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
@@ -85,6 +94,18 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> MakeSampleFiles(const std::wstring& folder, int count) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < count; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"FILE%04d.CHK", i);
+        paths.push_back(folder + name);
+        WriteFileBytes(paths.back(), "content of " + ToAnsi(paths.back()));
+    }
+    return paths;
 }
 
 Session::~Session() {

@@ -72,9 +72,13 @@ bool Start(Session& session, const SessionOptions& options = {});
 std::wstring MakeTempFolder(const wchar_t* prefix);
 void RemoveTree(const std::wstring& folder);
 std::string ToAnsi(const std::wstring& text);
+// UTF-8, as the partner simulator takes its list.
+std::string ToUtf8(const std::wstring& text);
 std::wstring FromAnsi(const std::string& text);
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool Exists(const std::wstring& path);
+// Writes FILE0000.CHK … into `folder` (made if missing), each holding text that names it.
+std::vector<std::wstring> MakeSampleFiles(const std::wstring& folder, int count);
 
 } // namespace fennrow_test

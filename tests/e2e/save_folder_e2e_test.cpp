@@ -21,15 +21,6 @@ constexpr int kFileNameCombo = 1148;
 constexpr int kFileNameEdit = 1152;
 constexpr int kFolderCombo = 1137; // cmb2, the "save in" folder list
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-    return out;
-}
-
 // A visible "#32770" of the process owned by `owner`.
 HWND OwnedDialog(DWORD pid, HWND owner) {
     for (HWND window : e2e::TopWindows(pid)) {
@@ -310,7 +301,7 @@ TEST_F(SaveFolderE2e, RunningCopyRunWritesItsStatusWhileTheDialogIsOpen) {
     for (int i = 0; i < 3; ++i) {
         items.push_back(found + L"FILE000" + std::to_wstring(i) + L".CHK");
         ASSERT_TRUE(WriteFileBytes(items.back(), "bytes " + std::to_string(i)));
-        options.items.push_back(Utf8(items.back()));
+        options.items.push_back(ToUtf8(items.back()));
     }
     ASSERT_TRUE(partner_sim::Start(sim, options));
     ASSERT_TRUE(e2e::WaitUntil(

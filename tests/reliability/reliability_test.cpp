@@ -33,15 +33,6 @@ namespace {
 constexpr const char* kNoListText = "请先在CHK文件恢复专家中搜索并且选择所需要恢复的";
 constexpr const char* kIndicatorReady = "CHK文件恢复专家已运行  可使用";
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-    return out;
-}
-
 bool SlowTests() {
     const char* value = std::getenv("FENNROW_SLOW_TESTS");
     return value != nullptr && std::string(value) == "1";
@@ -281,16 +272,7 @@ class Reliability : public ::testing::Test {
 
     // Sample files FILE0000.CHK … in `found` + subfolder; each content names its file.
     std::vector<std::wstring> MakeSources(int count, const std::wstring& subfolder = L"") {
-        std::vector<std::wstring> paths;
-        std::wstring folder = found + subfolder;
-        CreateDirectoryW(folder.c_str(), nullptr);
-        for (int i = 0; i < count; ++i) {
-            wchar_t name[32];
-            swprintf(name, 32, L"FILE%04d.CHK", i);
-            paths.push_back(folder + name);
-            EXPECT_TRUE(WriteFileBytes(paths.back(), "content of " + ToAnsi(paths.back())));
-        }
-        return paths;
+        return MakeSampleFiles(found + subfolder, count);
     }
 
     bool WaitForIndicator() {
@@ -307,7 +289,7 @@ class Reliability : public ::testing::Test {
     bool StartPartner(const std::vector<std::wstring>& items) {
         std::vector<std::string> utf8;
         for (const std::wstring& item : items) {
-            utf8.push_back(Utf8(item));
+            utf8.push_back(ToUtf8(item));
         }
         return StartPartner(utf8);
     }
@@ -348,13 +330,13 @@ class Reliability : public ::testing::Test {
             contents.insert(ReadFileBytes(source));
         }
         for (const std::wstring& entry : TreeOf(saveRoot)) {
-            EXPECT_FALSE(IsPartial(entry)) << Utf8(entry);
+            EXPECT_FALSE(IsPartial(entry)) << ToUtf8(entry);
         }
         int count = 0;
         for (const std::wstring& name : FilesIn(destination)) {
             ++count;
             EXPECT_EQ(contents.count(ReadLiteral(destination + name)), 1u)
-                << "damaged: " << Utf8(name);
+                << "damaged: " << ToUtf8(name);
         }
         return count;
     }
@@ -560,8 +542,8 @@ TEST_F(Reliability, DiskFullFailuresAreReportedAndNothingIsHalfWritten) {
     }
     int copied = 0;
     for (const std::wstring& name : FilesIn(destination)) {
-        EXPECT_FALSE(IsPartial(name)) << Utf8(name);
-        EXPECT_EQ(contents.count(ReadLiteral(destination + name)), 1u) << Utf8(name);
+        EXPECT_FALSE(IsPartial(name)) << ToUtf8(name);
+        EXPECT_EQ(contents.count(ReadLiteral(destination + name)), 1u) << ToUtf8(name);
         ++copied;
     }
     EXPECT_GT(failures, 0) << report;
@@ -698,7 +680,7 @@ TEST_P(BadUserInput, GetsTheNoticeOrAnHonestReportAndOverwritesNothing) {
         if (entry.ends_with(L"\\") || entry == L"afile" || entry == L"jpg\\FILE0000.jpg") {
             continue;
         }
-        EXPECT_EQ(contents.count(ReadLiteral(saveRoot + entry)), 1u) << Utf8(entry);
+        EXPECT_EQ(contents.count(ReadLiteral(saveRoot + entry)), 1u) << ToUtf8(entry);
         ++copies;
     }
     EXPECT_EQ(copies, c.outcome == Outcome::Copied ? 2 : 0) << Describe();
@@ -748,24 +730,24 @@ TEST_F(Reliability, HostileItemsFailAreCountedAndWriteNothingOutsideTheDestinati
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         CloseHandle(file);
     }
-    std::vector<std::string> good = {Utf8(sources[0]), Utf8(sub + L"..\\FILE0001.CHK")};
+    std::vector<std::string> good = {ToUtf8(sources[0]), ToUtf8(sub + L"..\\FILE0001.CHK")};
     std::vector<std::string> hostile = {
-        Utf8(found + std::wstring(300, L'L') + L".CHK"), // longer than MAX_PATH, missing
-        Utf8(deepFile),                                  // longer than MAX_PATH, present
-        Utf8(sources[2] + L":evil"),                     // a stream of a listed file
-        Utf8(sources[2] + L":evil.CHK"),                 // colon in the base name
-        Utf8(found + L"x.jpg:FILE0002.CHK"),
-        Utf8(sub + L".."),    // a folder by ".."
-        Utf8(sub),            // a folder with its backslash
-        Utf8(found + L"sub"), // a folder
-        Utf8(found + L"nothere.CHK"),
-        Utf8(found + L"한국.CHK"),    // no GBK mapping: "??.CHK"
+        ToUtf8(found + std::wstring(300, L'L') + L".CHK"), // longer than MAX_PATH, missing
+        ToUtf8(deepFile),                                  // longer than MAX_PATH, present
+        ToUtf8(sources[2] + L":evil"),                     // a stream of a listed file
+        ToUtf8(sources[2] + L":evil.CHK"),                 // colon in the base name
+        ToUtf8(found + L"x.jpg:FILE0002.CHK"),
+        ToUtf8(sub + L".."),    // a folder by ".."
+        ToUtf8(sub),            // a folder with its backslash
+        ToUtf8(found + L"sub"), // a folder
+        ToUtf8(found + L"nothere.CHK"),
+        ToUtf8(found + L"한국.CHK"),    // no GBK mapping: "??.CHK"
         "C:\\\xff\xfe\\FILE0003.CHK", // invalid UTF-8: U+FFFD, no GBK mapping
-        Utf8(L"..\\..\\FILE0003.CHK"),
+        ToUtf8(L"..\\..\\FILE0003.CHK"),
     };
     std::vector<std::string> items = good;
     items.insert(items.end(), hostile.begin(), hostile.end());
-    items.push_back(Utf8(sources[3]));
+    items.push_back(ToUtf8(sources[3]));
     std::vector<std::wstring> foundBefore = TreeOf(found);
     ASSERT_TRUE(StartPartner(items));
     // An unpaired surrogate cannot travel through the list file: put it in directly.
@@ -816,7 +798,7 @@ TEST_P(ItemChangingBetweenMessages, CopiesTheWholeOldOrNewItemOrCountsIt) {
     ASSERT_TRUE(WriteFileBytes(shorter, "shorter"));
     ASSERT_TRUE(StartPartner(items));
     std::wstring replacement = *c.newName ? found + c.newName : L"";
-    ASSERT_TRUE(partner_sim::SendCommand(sim, "mutate-on-len 2 " + Utf8(replacement)));
+    ASSERT_TRUE(partner_sim::SendCommand(sim, "mutate-on-len 2 " + ToUtf8(replacement)));
     RequestStart(ToAnsi(saveRoot), "jpg");
     std::wstring last = *c.newName ? items[3] : items[1];
     if (c.failures > 0) {
