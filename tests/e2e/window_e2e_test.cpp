@@ -248,3 +248,72 @@ TEST(LateBinding, SystemDllPlantedBesideTheProgramIsNeverLoaded) {
     EXPECT_NE(box, nullptr);
     EXPECT_EQ(e2e::FindMessageBox(session.process.pid, "错误", 200), nullptr);
 }
+
+struct EnterCase {
+    const char* name;
+    int focus;
+    unsigned modifiers;
+    bool keypad;
+    bool starts;
+};
+
+class EnterKey : public ::testing::TestWithParam<EnterCase> {};
+
+// With an empty save folder a start request shows its notice at once: one notice per request.
+TEST_P(EnterKey, StartsOnlyInTheTypeBoxWhateverTheModifiers) {
+    const EnterCase& c = GetParam();
+    Session session;
+    ASSERT_TRUE(Start(session));
+    e2e::SetText(session.Control(kFolderBox), "");
+    ASSERT_TRUE(e2e::BringToForeground(session.window));
+    ASSERT_TRUE(e2e::FocusControl(session.Control(c.focus)));
+    ASSERT_TRUE(e2e::PressKey(VK_RETURN, c.modifiers, c.keypad));
+    HWND box = e2e::FindMessageBox(session.process.pid, "温馨提示", c.starts ? 5000 : 1500);
+    if (!c.starts) {
+        EXPECT_EQ(box, nullptr);
+        return;
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(e2e::ReadMessageBox(box).text, "请先选择保存目录。");
+    Sleep(500);
+    int boxes = 0;
+    for (HWND window : e2e::TopWindows(session.process.pid)) {
+        boxes += e2e::ClassName(window) == "#32770";
+    }
+    EXPECT_EQ(boxes, 1) << "one key press, one request";
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EnterKey,
+                         ::testing::Values(EnterCase{"Plain", kTypeBox, e2e::kNone, false, true},
+                                           EnterCase{"Keypad", kTypeBox, e2e::kNone, true, true},
+                                           EnterCase{"Ctrl", kTypeBox, e2e::kCtrl, false, true},
+                                           EnterCase{"Shift", kTypeBox, e2e::kShift, false, true},
+                                           EnterCase{"Alt", kTypeBox, e2e::kAlt, false, true},
+                                           EnterCase{"InFolderBox", kFolderBox, e2e::kNone, false,
+                                                     false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MainWindow, EnterHeldDownStartsOncePerRepeat) {
+    Session session;
+    ASSERT_TRUE(Start(session, ProbeOptions()));
+    e2e::SetText(session.Control(kFolderBox), "");
+    HWND typeBox = session.Control(kTypeBox);
+    // Auto-repeat as the keyboard sends it: key-downs with the previous-state bit, one key-up.
+    for (int i = 0; i < 3; ++i) {
+        PostMessageA(typeBox, WM_KEYDOWN, VK_RETURN, i == 0 ? 0x001C0001 : 0x401C0001);
+    }
+    PostMessageA(typeBox, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
+    // Each request's notice is modal over the window; three appear one after another.
+    int seen = 0;
+    for (int i = 0; i < 3; ++i) {
+        HWND box = e2e::FindMessageBox(session.process.pid, "温馨提示", 5000);
+        if (box == nullptr) {
+            break;
+        }
+        ++seen;
+        e2e::ClickMessage(e2e::Child(box, IDOK));
+        e2e::WaitGone(box, 5000);
+    }
+    EXPECT_EQ(seen, 3);
+    EXPECT_EQ(e2e::FindMessageBox(session.process.pid, "温馨提示", 1000), nullptr);
+}
