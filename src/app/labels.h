@@ -6,12 +6,16 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace app {
 
 constexpr const char* kTransparentLabelClass = "FennrowTransparentLabel";
 constexpr const char* kOpaqueLabelClass = "FennrowLabel";
 
 void RegisterLabelClasses(HINSTANCE instance);
+// A control's text in the ANSI code page, read from the control at this moment.
+std::string ReadWindowText(HWND window);
 // Horizontal alignment as DT_LEFT, DT_CENTER or DT_RIGHT, kept in the label's style bits.
 DWORD TransparentLabelStyle(UINT alignment);
 void SetLabelColour(HWND label, Colour colour);

@@ -67,24 +67,6 @@ HWND ControlWindow(Control control) {
     return main != nullptr ? GetDlgItem(main, ControlId(control)) : nullptr;
 }
 
-std::string ReadWindowText(HWND window) {
-    // One message for the usual short text (each message to a skinned box is costly); only a
-    // text that may not have fitted is measured and read again.
-    char shortText[256];
-    int got = GetWindowTextA(window, shortText, sizeof shortText);
-    if (got + 2 < static_cast<int>(sizeof shortText)) {
-        return std::string(shortText, static_cast<std::size_t>(got > 0 ? got : 0));
-    }
-    int length = GetWindowTextLengthA(window);
-    if (length <= 0) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    int copied = GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 // ---- edit boxes: one line of text centred in the box's height --------------------------------
 
 int LineHeight(HWND edit) {

@@ -10,14 +10,6 @@ namespace {
 constexpr DWORD kAlignmentMask = 0x3;
 constexpr const char* kFontProperty = "FennrowFont";
 
-std::string WindowTextOf(HWND window) {
-    int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    int copied = GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 HFONT FontOf(HWND window) {
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
     return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -30,7 +22,7 @@ Colour LabelColour(HWND label) {
 void DrawLabelText(HWND label, HDC dc) {
     RECT area;
     GetClientRect(label, &area);
-    std::string text = WindowTextOf(label);
+    std::string text = ReadWindowText(label);
     if (text.empty()) {
         return;
     }
@@ -168,7 +160,7 @@ void DrawOpaqueLabel(HWND label, HDC dc) {
     RECT area;
     GetClientRect(label, &area);
     FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
-    std::string text = WindowTextOf(label);
+    std::string text = ReadWindowText(label);
     HGDIOBJ oldFont = SelectObject(dc, FontOf(label));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, LabelColour(label));
@@ -195,6 +187,24 @@ LRESULT CALLBACK OpaqueLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM
 }
 
 } // namespace
+
+std::string ReadWindowText(HWND window) {
+    // One message for the usual short text (each message to a skinned box is costly); only a
+    // text that may not have fitted is measured and read again.
+    char shortText[256];
+    int got = GetWindowTextA(window, shortText, sizeof shortText);
+    if (got + 2 < static_cast<int>(sizeof shortText)) {
+        return std::string(shortText, static_cast<std::size_t>(got > 0 ? got : 0));
+    }
+    int length = GetWindowTextLengthA(window);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    int copied = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
 
 void RegisterLabelClasses(HINSTANCE instance) {
     WNDCLASSA windowClass{};
