@@ -236,7 +236,7 @@ TEST_F(CopyRun, SameNamesFromTwoFoldersBothArriveAndFailuresAreReported) {
 }
 
 TEST_F(CopyRun, TypeChangedDuringTheRunRenamesTheLaterFiles) {
-    std::vector<std::wstring> items = MakeSources(400);
+    std::vector<std::wstring> items = MakeSources(1500); // the run must outlast the change
     ASSERT_TRUE(StartPartner(items));
     RequestStart(saveRoot, "jpg");
     std::wstring destination = saveRoot + L"jpg\\";
@@ -244,7 +244,7 @@ TEST_F(CopyRun, TypeChangedDuringTheRunRenamesTheLaterFiles) {
     e2e::SetText(session.Control(kTypeBox), "png");
     ASSERT_TRUE(WaitForStatus(items.back(), 120000));
     std::vector<std::wstring> names = FilesIn(destination);
-    EXPECT_EQ(names.size(), 400u);
+    EXPECT_EQ(names.size(), 1500u);
     int jpg = 0, png = 0;
     for (const std::wstring& name : names) {
         jpg += name.ends_with(L".jpg");
@@ -252,12 +252,12 @@ TEST_F(CopyRun, TypeChangedDuringTheRunRenamesTheLaterFiles) {
     }
     EXPECT_GE(jpg, 20);
     EXPECT_GE(png, 1);
-    EXPECT_TRUE(Exists(destination + L"FILE0399.png"));
+    EXPECT_TRUE(Exists(destination + L"FILE1499.png"));
     EXPECT_FALSE(Exists(saveRoot + L"png"));
 }
 
 TEST_F(CopyRun, PartnerClosedDuringTheRunEndsItWithTheNotice) {
-    std::vector<std::wstring> items = MakeSources(600);
+    std::vector<std::wstring> items = MakeSources(3000); // the run must outlast closing the partner
     ASSERT_TRUE(StartPartner(items));
     RequestStart(saveRoot, "jpg");
     std::wstring destination = saveRoot + L"jpg\\";
@@ -267,7 +267,7 @@ TEST_F(CopyRun, PartnerClosedDuringTheRunEndsItWithTheNotice) {
     HWND box = e2e::FindMessageBox(session.process.pid, "信息：", 15000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(e2e::ReadMessageBox(box).text, "请先在CHK文件恢复专家中搜索并且选择所需要恢复的");
-    EXPECT_LT(FilesIn(destination).size(), 600u);
+    EXPECT_LT(FilesIn(destination).size(), 3000u);
     e2e::ClickMessage(e2e::Child(box, IDOK));
 }
 

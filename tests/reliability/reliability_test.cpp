@@ -428,7 +428,7 @@ TEST_F(Reliability, KilledInTheMiddleOfAListTheNextRunCompletesIt) {
 }
 
 TEST_F(Reliability, PartnerTerminatedDuringTheRunEndsItWithTheNotice) {
-    std::vector<std::wstring> items = MakeSources(600);
+    std::vector<std::wstring> items = MakeSources(3000); // the run must outlast the kill
     ASSERT_TRUE(StartPartner(items));
     RequestStart(ToAnsi(saveRoot), "jpg");
     std::wstring destination = saveRoot + L"jpg\\";
@@ -436,11 +436,12 @@ TEST_F(Reliability, PartnerTerminatedDuringTheRunEndsItWithTheNotice) {
     ASSERT_TRUE(TerminateProcess(sim.process, 9));
     EXPECT_EQ(TakePlainNotice(20000), kNoListText);
     EXPECT_TRUE(Responsive());
-    EXPECT_LT(ExpectIntactCopies(destination, items), 600);
+    EXPECT_LT(ExpectIntactCopies(destination, items), 3000);
 }
 
 TEST_F(Reliability, PartnerNotAnsweringEndsTheRunWithinItsBoundAndTheWindowAnswers) {
-    std::vector<std::wstring> items = MakeSources(600);
+    // Long enough that the run cannot end before the partner stops answering.
+    std::vector<std::wstring> items = MakeSources(3000);
     ASSERT_TRUE(StartPartner(items));
     RequestStart(ToAnsi(saveRoot), "jpg");
     std::wstring destination = saveRoot + L"jpg\\";
@@ -453,7 +454,7 @@ TEST_F(Reliability, PartnerNotAnsweringEndsTheRunWithinItsBoundAndTheWindowAnswe
     EXPECT_EQ(e2e::ReadMessageBox(box).text, kNoListText);
     EXPECT_TRUE(Responsive());
     e2e::ClickMessage(e2e::Child(box, IDOK));
-    EXPECT_LT(ExpectIntactCopies(destination, items), 600);
+    EXPECT_LT(ExpectIntactCopies(destination, items), 3000);
 }
 
 // Faults that strike exactly between the check of item 0 and the read of the current item: the
