@@ -7,11 +7,11 @@ demo=$1
 rm -rf "$demo"
 mkdir -p "$demo/FOUND.000" "$demo/FOUND.001"
 n=0
-for spec in "plasma:fractal" "gradient:skyblue-navy" "gradient:gold-firebrick" \
+for pattern in "plasma:fractal" "gradient:skyblue-navy" "gradient:gold-firebrick" \
             "plasma:green-blue" "radial-gradient:white-purple" "gradient:pink-teal"; do
   folder=FOUND.00$((n / 3))
   file=$(printf 'FILE%04d.CHK' $((n % 3)))
-  convert -size 320x240 "$spec" -font DejaVu-Sans -pointsize 28 -fill white \
+  convert -size 320x240 "$pattern" -font DejaVu-Sans -pointsize 28 -fill white \
     -gravity center -annotate +0+0 "Fennrow demo $n" "jpg:$demo/$folder/$file"
   printf 'Z:%s\r\n' "$(printf '%s' "$demo/$folder/$file" | tr '/' '\\')" >>"$demo/list.txt"
   n=$((n + 1))
