@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kMaxPasses = 7000;
 constexpr int kMaxNameNumber = 9999;
+constexpr const char* kPartialPrefix = "~fennrow-";
 constexpr const char* kPartialSuffix = ".fennrow-partial";
 constexpr const char* kNoListNotice = "请先在CHK文件恢复专家中搜索并且选择所需要恢复的";
 constexpr platform::ErrorCode kFileNotFound = 2;    // ERROR_FILE_NOT_FOUND
@@ -28,7 +30,7 @@ constexpr platform::ErrorCode kAlreadyExists = 183; // ERROR_ALREADY_EXISTS
 // near the path limit is not refused because of its temporary name.
 std::string PartialCopyPath(const std::string& folder) {
     static std::atomic<unsigned> sequence{0};
-    return JoinText({folder, "~fennrow-", std::to_string(platform::CurrentProcessId()), "-",
+    return JoinText({folder, kPartialPrefix, std::to_string(platform::CurrentProcessId()), "-",
                      std::to_string(sequence.fetch_add(1)), kPartialSuffix});
 }
 
@@ -72,7 +74,7 @@ std::string CandidateName(const std::string& base, const std::string& type, int 
 void RemoveLeftoverPartialCopies(const std::string& folder) {
     for (const std::string& name :
          platform::FileNamesMatching(folder, "~fennrow-*.fennrow-partial")) {
-        unsigned long owner = std::strtoul(name.c_str() + 9, nullptr, 10);
+        unsigned long owner = std::strtoul(name.c_str() + std::strlen(kPartialPrefix), nullptr, 10);
         if (owner != platform::CurrentProcessId() && !platform::ProcessIsRunning(owner)) {
             platform::RemoveFile(folder + name);
         }
@@ -88,17 +90,14 @@ CopyOutcome CopyListedFile(const std::string& source, const std::string& folder,
     if (!platform::IsRegularFile(source)) {
         return {CopyResult::Failed, platform::EntryExists(source) ? kNotAFile : kFileNotFound, {}};
     }
-    std::string partial;
+    std::string partial = PartialCopyPath(folder);
+    if (platform::ErrorCode error = platform::CopyToNewFile(source, partial)) {
+        platform::RemoveFile(partial);
+        return {CopyResult::Failed, error, {}};
+    }
     for (int number = 1; number <= kMaxNameNumber; ++number) {
         std::string name = CandidateName(base, type, number);
         std::string target = folder + name;
-        if (partial.empty()) {
-            partial = PartialCopyPath(folder);
-            if (platform::ErrorCode error = platform::CopyToNewFile(source, partial)) {
-                platform::RemoveFile(partial);
-                return {CopyResult::Failed, error, {}};
-            }
-        }
         // The move itself tells whether the name is free: under Wine every look-up of a missing
         // name reads the whole folder, so looking first would add one such read per file.
         platform::ErrorCode error = platform::MoveToFreeName(partial, target);
@@ -115,9 +114,7 @@ CopyOutcome CopyListedFile(const std::string& source, const std::string& folder,
             return {CopyResult::AlreadyThere, 0, name};
         }
     }
-    if (!partial.empty()) {
-        platform::RemoveFile(partial);
-    }
+    platform::RemoveFile(partial);
     return {CopyResult::Failed, kFileExists, {}};
 }
 
