@@ -29,15 +29,6 @@ std::wstring Env(const wchar_t* name) {
     return n > 0 && n < 4096 ? std::wstring(value, n) : std::wstring();
 }
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-    return out;
-}
-
 template <typename T> bool ReadAt(const std::string& image, std::size_t offset, T* out) {
     if (offset > image.size() || image.size() - offset < sizeof(T)) {
         return false;
@@ -218,7 +209,7 @@ TEST(Shipped32Bit, StartsCopiesAShortListAndEndsOnEsc) {
         std::string bytes = "content of " + ToAnsi(items.back()) + "\n";
         bytes.resize(static_cast<std::size_t>(1 + i * 70000), static_cast<char>('a' + i));
         ASSERT_TRUE(WriteFileBytes(items.back(), bytes));
-        options.items.push_back(Utf8(items.back()));
+        options.items.push_back(ToUtf8(items.back()));
     }
     ASSERT_TRUE(partner_sim::Start(sim, options));
     ASSERT_TRUE(e2e::WaitUntil([&] { return session.ControlText(kIndicator) == kPartnerRunning; },
